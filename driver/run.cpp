@@ -151,8 +151,6 @@ void run_dialogue() {
   st.nt = int32_t(samples);
   st.T = float(double(st.dur) * 2.1);
   st.dt = float(1.0 / double(st.sr));
-
-  fftsize();
 }
 
 void run_segments() {
@@ -210,6 +208,7 @@ int run_report() {
 
 int kestrune_main() {
   run_dialogue();
+  fftsize();
   run_segments();
   return run_report();
 }

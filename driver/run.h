@@ -6,7 +6,7 @@
 void fftsize();
 
 // Steps of a run, in order; kestrune_main runs all of them.
-void run_dialogue();   // banner to frame sizing
+void run_dialogue();   // banner to the derived nt, T and dt
 void run_segments();   // the segment loop
 int run_report();      // closes the outputs, reports, returns the key's code
 int kestrune_main();

@@ -60,7 +60,7 @@ void con_read_float(float& value) {
 
 int con_read_key() {
   std::fflush(con_out);
-  if (isatty(STDIN_FILENO)) {
+  if (con_in().source_fd() == STDIN_FILENO && isatty(STDIN_FILENO)) {
     termios saved;
     if (tcgetattr(STDIN_FILENO, &saved) == 0) {
       termios raw = saved;

@@ -33,6 +33,8 @@ class text_scanner {
   void skip_space();
   // True once the source reported an error other than the end of input.
   bool failed() const { return error_; }
+  // The file descriptor read by attach_fd, or -1 for another source.
+  int source_fd() const { return kind_ == kind::fd ? fd_ : -1; }
 
   static constexpr size_t lookahead = 8;
 
