@@ -298,3 +298,62 @@ TEST(ExitStatus, IsTheKeyAfterTheReport) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SineFile, MessagesEchoesAndTheLargestFrequency) {
+  const struct {
+    const char* name;
+    std::string file;
+    std::string echo;  // console text after the sine file's "opened" lines
+    int status;        // 0: the run goes on to the output names
+    const char* suggestion;
+  } cases[] = {
+      {"empty file", "", "", 0, "    2e+004"},
+      {"header line", "Freq Amp\n100 1\n", "", 0, "    2e+004"},
+      {"amplitude zero", "100 0\n", "           100               0 \n", 0, "    2e+004"},
+      {"descending", "1500 1\n300 2\n", "          1500               1 \n           300               2 \n", 0,
+       "    2e+004"},
+      {"largest tone sets the suggestion", "300 2\n3000 1\n100 1\n",
+       "           300               2 \n          3000               1 \n           100               1 \n", 0,
+       "    3e+004"},
+      {"frequency zero not stored", "0 5\n100 1\n", "           100               1 \n", 0, "    2e+004"},
+      {"odd count", "100 1\n200", "           100               1 \n           200               1 \n", 0,
+       "    2e+004"},
+      {"only a frequency: amplitude 0", "200", "           200               0 \n", 0, "    2e+004"},
+      {"negative amplitude", "100 1\n200 -1\n",
+       "           100               1 \n\n Error: sine amplitude must be > 0;", 1, nullptr},
+      {"negative frequency first", "-100 -1\n", "\n Error: frequencies must be >0;", 1, nullptr},
+      {"zero frequency, negative amplitude", "0 -1\n", "\n Error: sine amplitude must be > 0;", 1, nullptr},
+      {"amplitude out of range", "100 1e39\n", "\n Error: number out of range;", 1, nullptr},
+      {"frequency out of range", "1e-40 1\n", "\n Error: number out of range;", 1, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    scratch_dir d;
+    d.write("psd.txt", "20 0.01\n2000 0.01\n");
+    d.write("sine.txt", c.file);
+    run_result r = run_kestrune(d.path(), answers({"psd.txt", "sine.txt", "a.txt", "v.txt", "d.txt"}));
+    size_t at = r.out.find(sine_prompt);
+    ASSERT_NE(at, std::string::npos);
+    std::string rest = r.out.substr(at + sine_prompt.size());
+    if (c.status == 1) {
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(rest, c.echo);
+      EXPECT_FALSE(d.exists("a.txt"));
+    } else {
+      EXPECT_EQ(rest.substr(0, rest.find("\n ******* Output Filenames")), c.echo);
+      EXPECT_NE(rest.find(std::string("sample rate is ") + c.suggestion), std::string::npos);
+    }
+  }
+}
+
+TEST(SineFile, ZeroFrequencyPairsCountTowards2500) {
+  scratch_dir d;
+  d.write("psd.txt", "20 0.01\n2000 0.01\n");
+  d.write("sine.txt", repeat("0 1\n", 2500) + "100 1\n");
+  run_result r = run_kestrune(d.path(), answers({"psd.txt", "sine.txt", "a.txt", "v.txt", "d.txt"}));
+  EXPECT_NE(r.out.find(sine_prompt + names_prompts), std::string::npos);
+}
+
+}  // namespace
