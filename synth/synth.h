@@ -6,7 +6,10 @@
 int rand15();
 
 void gauss();  // Gaussian table P(|X| < x) for x = 0.01 .. 6.00; recreates "gauss.out"
-void white();  // np Gaussian samples of zero mean and unit deviation into noise
+void white();
+// One noise sample from its two draws: the magnitude from the Gaussian table
+// (0 when no interval holds the draw), negated for a sign draw of 16383 or less.
+float noise_sample(int magnitude_draw, int sign_draw);  // np Gaussian samples of zero mean and unit deviation into noise
 
 // Forward FFT: bin k = (1/m) sum x[n] e^(-2 pi i k n / m), in cdata[0 .. m-1];
 // bin k at frequency fbin[k] = k df.

@@ -31,6 +31,20 @@ void gauss() {
   }
 }
 
+float noise_sample(int magnitude_draw, int sign_draw) {
+  // The lower abscissa of the first table interval that holds u; the upper
+  // table is not monotonic, so the first match decides.
+  float u = float(double(magnitude_draw) / 32767.0);
+  float x = 0;
+  for (int k = 1; k <= gauss_cap - 1; ++k) {
+    if (u >= st.gauss_p[k] && u <= st.gauss_p[k + 1]) {
+      x = st.gauss_x[k];
+      break;
+    }
+  }
+  return sign_draw <= 16383 ? -x : x;  // each sign gets 16384 of the draws
+}
+
 void white() {
   st.np = st.ns > sample_cap ? sample_cap : st.ns;
   kprintf("\n white 1 np= %ld", st.np);
@@ -41,17 +55,8 @@ void white() {
 
   float sum = 0, sumsq = 0;
   for (int i = 0; i < st.np; ++i) {
-    // Magnitude: the lower abscissa of the first table interval that holds
-    // u; the upper table is not monotonic, so the first match decides.
-    float u = float(double(rand15()) / 32767.0);
-    st.noise[i] = 0;
-    for (int k = 1; k <= gauss_cap - 1; ++k) {
-      if (u >= st.gauss_p[k] && u <= st.gauss_p[k + 1]) {
-        st.noise[i] = st.gauss_x[k];
-        break;
-      }
-    }
-    if (rand15() <= 16383) st.noise[i] = -st.noise[i];
+    const int r = rand15();  // the magnitude draw comes first
+    st.noise[i] = noise_sample(r, rand15());
     sum = float(double(sum) + double(st.noise[i]));
     sumsq = float(double(sumsq) + double(st.noise[i]) * double(st.noise[i]));
   }
