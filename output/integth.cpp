@@ -1,13 +1,45 @@
+#include <cstring>
+
 #include "driver/state.h"
 #include "output/output.h"
-#include "platform/format.h"
+#include "platform/format_e.h"
 
 namespace {
 
 constexpr double g_half = 193.0;  // half of 386 inch/sec^2 per G: the first step
 constexpr double g_full = 386.0;
 
-inline void write_line(FILE* f, double t, double v) { kfprintf(f, "%14.7e %14.7e\n", t, v); }
+// The lines of a pass are gathered here and handed to the stream in blocks
+// of up to 256 KiB, and what is left at the end of the pass, so every line
+// of a call is in its stream when the call returns.
+constexpr size_t block_size = 1 << 18;
+constexpr size_t line_max = 2 * e14_max + 2;  // two fields, a space, the line end
+char block[block_size];
+size_t used = 0;
+
+void hand_over(FILE* f) {
+  if (used > 0) std::fwrite(block, 1, used, f);
+  used = 0;
+}
+
+// The time field of each sample, formatted once in pass 1 for all three
+// files: every pass computes the same times.
+struct time_text {
+  char text[e14_max];
+  unsigned char size;
+};
+time_text times[sample_cap];
+
+inline void write_line(FILE* f, const time_text& t, double v) {
+  if (used + line_max > block_size) hand_over(f);
+  char* p = block + used;
+  std::memcpy(p, t.text, e14_max);  // the whole slot: the next field overwrites the excess
+  p += t.size;
+  *p++ = ' ';
+  p = format_e14(p, v);
+  *p++ = '\n';
+  used = size_t(p - block);
+}
 
 }  // namespace
 
@@ -25,7 +57,9 @@ void integth() {
       break;
     }
     const float a = st.cdata[i].re;
-    write_line(st.accel_file, st.tsample, a);
+    time_text& t = times[i];
+    t.size = (unsigned char)(format_e14(t.text, st.tsample) - t.text);
+    write_line(st.accel_file, t, a);
     if (a > st.accel_max) st.accel_max = a;
     if (a < st.accel_min) st.accel_min = a;
     const double c = i == 0 ? g_half : g_full;
@@ -34,6 +68,7 @@ void integth() {
     st.vmean = float(double(st.vmean) + double(st.vel[i]));
     ++n;
   }
+  hand_over(st.accel_file);
   if (n > 0) st.vmean = float(double(st.vmean) / n);  // no sample: no mean needed
 
   // Pass 2: mean-removed velocity out, integrated to displacement.
@@ -45,7 +80,7 @@ void integth() {
     }
     const double d = double(st.vel[i]) - double(st.vmean);
     st.vel[i] = float(d);
-    write_line(st.vel_file, st.tsample, d);
+    write_line(st.vel_file, times[i], d);
     if (st.vel[i] > st.vel_max) st.vel_max = st.vel[i];
     if (st.vel[i] < st.vel_min) st.vel_min = st.vel[i];
     const double c = i == 0 ? 0.5 : 1.0;
@@ -53,6 +88,7 @@ void integth() {
     st.dprev = st.disp[i];
     st.dmean = float(double(st.dmean) + double(st.disp[i]));
   }
+  hand_over(st.vel_file);
   if (n > 0) st.dmean = float(double(st.dmean) / n);
 
   // Pass 3: mean-removed displacement out.
@@ -64,9 +100,10 @@ void integth() {
     }
     const double d = double(st.disp[i]) - double(st.dmean);
     st.disp[i] = float(d);
-    write_line(st.disp_file, st.tsample, d);
+    write_line(st.disp_file, times[i], d);
     if (st.disp[i] > st.disp_max) st.disp_max = st.disp[i];
     if (st.disp[i] < st.disp_min) st.disp_min = st.disp[i];
   }
+  hand_over(st.disp_file);
   st.t0 = st.tsample + dt;
 }
