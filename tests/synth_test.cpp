@@ -16,19 +16,6 @@
 
 namespace {
 
-// Runs a test body inside a scratch folder: white() writes "gauss.out" in
-// the working folder.
-class in_scratch {
- public:
-  in_scratch() : old_(std::filesystem::current_path()) { std::filesystem::current_path(dir_.path()); }
-  ~in_scratch() { std::filesystem::current_path(old_); }
-  const scratch_dir& dir() const { return dir_; }
-
- private:
-  scratch_dir dir_;
-  std::filesystem::path old_;
-};
-
 // A fresh state with an FFT frame of length m and bin spacing df.
 void frame(int m, float df = 1) {
   reset_state();

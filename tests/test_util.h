@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,19 @@ class scratch_dir {
 
  private:
   std::string path_;
+};
+
+// Runs a test body inside a scratch folder: white() writes "gauss.out" in
+// the working folder.
+class in_scratch {
+ public:
+  in_scratch() : old_(std::filesystem::current_path()) { std::filesystem::current_path(dir_.path()); }
+  ~in_scratch() { std::filesystem::current_path(old_); }
+  const scratch_dir& dir() const { return dir_; }
+
+ private:
+  scratch_dir dir_;
+  std::filesystem::path old_;
 };
 
 std::string read_file(const std::string& path);
