@@ -34,7 +34,7 @@ for ((r = 1; r <= rounds; ++r)); do
   for b in plain fast; do
     exe=$work/$b/stages_bench
     [ -x "$exe" ] || exe=$work/$b/bench/stages_bench
-    "$exe" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+    "$exe" --benchmark_min_time=0.2 --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
       --benchmark_format=csv 2>/dev/null | grep '_median"' | sed "s/^/$b,/" >> "$work/results.$$"
   done
 done
@@ -52,7 +52,7 @@ awk -F, '
     for (i = 1; i <= n; ++i) {
       s = order[i]; if (done[s]++) continue
       p = median(t["plain", s]); f = median(t["fast", s])
-      printf "%-10s %12.3f %12.3f %8.1f\n", s, p, f, f > 0 ? p / f : 0
+      printf "%-10s %12.3f %12.3f %8.1f\n", s, p, f, (f > 0 ? p / f : 0)
     }
   }' "$work/results.$$"
 rm -f "$work/results.$$"
