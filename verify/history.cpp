@@ -71,8 +71,10 @@ history read_history(const std::string& name) {
   // Step 2: the time step. The mean step over the record is the reference;
   // a local step far from it (a gap, a repeat, a reversal) marks the break.
   size_t n = time.size();
+  for (size_t i = 1; i < n; ++i)
+    if (!(time[i] > time[i - 1]))
+      refuse(name, line_of[i], "the time does not increase: " + shown(time[i]) + " s after " + shown(time[i - 1]) + " s");
   double dt = (time[n - 1] - time[0]) / double(n - 1);
-  if (!(dt > 0)) refuse(name, line_of[1], "the time does not increase");
   for (size_t i = 1; i < n; ++i) {
     double step = time[i] - time[i - 1];
     if (std::fabs(step - dt) > 0.5 * dt)

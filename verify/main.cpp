@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
   try {
     if (!plot_file.empty()) prepare_plot_file(plot_file);  // a bad name fails before the work
     specification spec = read_specification(names.psd, names.sine);
+    for (const std::string& w : spec.warnings) std::fprintf(stderr, "kestrune-verify: warning: %s\n", w.c_str());
     history h = read_history(names.accel);
     verification v = verify(spec, h, opt);
     write_report(stdout, names, spec, h, v);

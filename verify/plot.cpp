@@ -123,7 +123,8 @@ void psd_panel(const specification& spec, const verification& v) {
   for (const tone_check& t : v.tones) {
     if (t.freq < f_lo || t.freq > f_hi) continue;
     PLFLT x[2] = {std::log10(t.freq), std::log10(t.freq)};
-    PLFLT y[2] = {std::log10(p_lo), std::log10(p_hi)};
+    // Up to just below the legend, which runs along the top.
+    PLFLT y[2] = {std::log10(p_lo), std::log10(p_hi) - 0.12 * std::log10(p_hi / p_lo)};
     plline(2, x, y);
     std::string label = strf("%g Hz, %g G", t.freq, t.specified);
     plptex(x[0] - 0.008 * (std::log10(f_hi) - std::log10(f_lo)), std::log10(p_lo) + 0.03 * (y[1] - y[0]),
@@ -163,8 +164,7 @@ void psd_panel(const specification& spec, const verification& v) {
   PLFLT w, h;
   plschr(0, 0.8 * text_scale);
   pllegend(&w, &h, PL_LEGEND_BACKGROUND | PL_LEGEND_BOUNDING_BOX,
-           PL_POSITION_RIGHT | PL_POSITION_TOP | PL_POSITION_INSIDE, 0.02, 0.03, 0.08, white, black,
-           1, 0, 0, 4, opts, 1.0, 0.8 * text_scale, 2.0, 0, text_colours, text, box_colours, box_patterns,
+           PL_POSITION_TOP | PL_POSITION_INSIDE, 0, 0.03, 0.05, white, black, 1, 1, 4, 4, opts, 1.0, 0.8 * text_scale, 2.0, 0, text_colours, text, box_colours, box_patterns,
            box_scales, box_widths, line_colours, line_styles, line_widths, nullptr, nullptr,
            nullptr, nullptr);
   plschr(0, text_scale);

@@ -33,8 +33,8 @@ bool is_echo(const std::string& line) {
   return in.peek() < 0;
 }
 
-// The reader's message without the echo lines, its line breaks and the
-// "Error:" that kestrune puts in front.
+// The reader's message without the echo lines, its line breaks, runs of
+// blanks and the "Error:" that kestrune puts in front.
 std::string message_of(const std::string& console) {
   std::string msg;
   size_t start = 0;
@@ -49,14 +49,16 @@ std::string message_of(const std::string& console) {
     line = line.substr(a, line.find_last_not_of(" \t\r") + 1 - a);
     if (line.rfind("Error:", 0) == 0) line = line.substr(line.find_first_not_of(' ', 6));
     if (!msg.empty()) msg += "; ";
-    msg += line;
+    for (size_t i = 0; i < line.size(); ++i)  // the echo's columns, closed up
+      if (!(line[i] == ' ' && i > 0 && line[i - 1] == ' ')) msg += line[i];
   }
   return msg;
 }
 
 // Runs one of kestrune's readers over the named file with its console
-// captured and its fatal exit turned into input_error.
-void run_reader(const std::string& name, const char* what, void (*reader)(text_scanner&)) {
+// captured and its fatal exit turned into input_error. Returns false when
+// the reader stopped before the end of the file.
+bool run_reader(const std::string& name, const char* what, void (*reader)(text_scanner&)) {
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(name.c_str(), "rb"), std::fclose);
   if (!file)
     throw input_error("cannot open the " + std::string(what) + " file " + name + ": " +
@@ -85,20 +87,30 @@ void run_reader(const std::string& name, const char* what, void (*reader)(text_s
   std::string console(buf, len);
   std::free(buf);
   if (refused) throw input_error(std::string(what) + " file " + name + ": " + message_of(console));
+  in->skip_space();
+  return in->peek() < 0;
+}
+
+std::string stopped_early(const std::string& name, const char* what) {
+  return std::string(what) + " file " + name +
+         ": reading stopped before the end of the file, at text that is not a number or after "
+         "2500 pairs; the rest is not part of the specification";
 }
 
 }  // namespace
 
 specification read_specification(const std::string& psd_name, const std::string& sine_name) {
+  specification spec;
   reset_state();
-  run_reader(psd_name, "PSD", read_psd_pairs);
+  bool whole = run_reader(psd_name, "PSD", read_psd_pairs);
   if (st.npsd < 2)
     throw input_error("PSD file " + psd_name +
                       ": at least two coordinates are required (frequency in Hz and PSD in "
                       "G^2/Hz, no header line)");
-  run_reader(sine_name, "sine", read_sine_pairs);
+  if (!whole) spec.warnings.push_back(stopped_early(psd_name, "PSD"));
+  if (!run_reader(sine_name, "sine", read_sine_pairs))
+    spec.warnings.push_back(stopped_early(sine_name, "sine"));
 
-  specification spec;
   for (int k = 0; k < st.npsd; ++k) {
     spec.freq.push_back(st.freq[k]);
     spec.psd.push_back(st.psd[k]);

@@ -15,6 +15,10 @@ struct specification {
   std::vector<double> tone_amp;   // G peak
   int zero_tones = 0;             // tones of 0 G that were dropped
   double grms = 0;                // G rms of the PSD over its band
+  // Files whose reading stopped before their end (text that is not a
+  // number, or more than 2500 pairs): kestrune reads them the same way, but
+  // the rest of the file was not part of the specification.
+  std::vector<std::string> warnings;
 };
 
 // Reads both files with kestrune's readers (same number syntax, same checks,
