@@ -8,8 +8,10 @@ namespace {
 
 void put(FILE* out, const std::string& s) { std::fputs(s.c_str(), out); }
 
+// 20 log10 of the ratio, with what rounds to zero shown as +0.00.
 double db_of(double measured, double specified) {
-  return specified > 0 && measured > 0 ? 20 * std::log10(measured / specified) : 0;
+  double db = specified > 0 && measured > 0 ? 20 * std::log10(measured / specified) : 0;
+  return std::fabs(db) < 0.005 ? 0.0 : db;
 }
 
 }  // namespace
