@@ -112,10 +112,13 @@ TEST(VerifyProgram, SteepSpecificationAndTonesAtTheBandEdgesPass) {
     const char* psd;
     const char* sine;
   };
+  // The tones are large enough against the random part around them that a
+  // right history meets the 10 % tolerance by more than three of the
+  // report's 1-sigma, whatever the realisation.
   const spec_case cases[] = {
       // +12.6 dB/octave up to 60 Hz, -20 dB/octave from 500 Hz.
-      {"steep", "20 0.0005\n60 0.05\n500 0.05\n1000 0.0005\n", "150 1.0\n"},
-      {"tones at the band edges", "50 0.02\n1000 0.02\n", "52 2.0\n990 1.0\n"},
+      {"steep", "20 0.0005\n60 0.05\n500 0.05\n1000 0.0005\n", "150 3.0\n"},
+      {"tones at the band edges", "50 0.02\n1000 0.02\n", "52 2.0\n990 2.0\n"},
   };
   for (const spec_case& c : cases) {
     scratch_dir dir;
