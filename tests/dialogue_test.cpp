@@ -69,11 +69,9 @@ TEST(Dialogue, ConsoleTextUpToTheSegmentLoop) {
 
 TEST(Dialogue, NumberThatCannotBeReadKeepsItsZeroAndStays) {
   scratch_dir d;
-  d.write("psd.txt", "10 0.01\n1000 0.01\n");
-  d.write("sine.txt", "");
   // "abc" is not a duration: the duration stays 0, the text stays and is
   // not a sample rate either, so the rate stays 0 and fails the first check.
-  run_result r = run_kestrune(d.path(), answers({"psd.txt", "sine.txt", "a.txt", "v.txt", "d.txt", "abc", "5000"}));
+  run_result r = run_spec(d, "10 0.01\n1000 0.01\n", "", "abc", "5000");
   EXPECT_EQ(r.status, 1);
   const std::string tail =
       names_prompts +
@@ -188,14 +186,6 @@ TEST(PsdFile, MissingOrFolder) {
                        " Failed to open file:  \n");
 }
 
-// Runs the dialogue up to the rate checks with a PSD ending at fmax Hz and
-// the given tones; returns the console text after the rate prompt.
-run_result rate_run(scratch_dir& d, const std::string& sine, const std::string& sr) {
-  d.write("psd.txt", "20 0.01\n2000 0.01\n");
-  d.write("sine.txt", sine);
-  return run_kestrune(d.path(), answers({"psd.txt", "sine.txt", "a.txt", "v.txt", "d.txt", "0.01", sr}));
-}
-
 TEST(SampleRate, BoundsAndTheirOrder) {
   const std::string prompt = "\n Enter the sample rate (samples/sec) \n";
   const struct {
@@ -215,7 +205,7 @@ TEST(SampleRate, BoundsAndTheirOrder) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.sine) + " at " + c.sr);
     scratch_dir d;
-    run_result r = rate_run(d, c.sine, c.sr);
+    run_result r = run_spec(d, "20 0.01\n2000 0.01\n", c.sine, "0.01", c.sr);
     EXPECT_NE(r.out.find(std::string("\n\n The minimum suggested sample rate is ") + c.suggestion +
                          " (samples/sec). \n"),
               std::string::npos);
@@ -238,9 +228,7 @@ TEST(SampleRate, BoundsAndTheirOrder) {
 TEST(SampleRate, DurationMustSpanASample) {
   for (const char* dur : {"0", "-1", "0.0001"}) {
     scratch_dir d;
-    d.write("psd.txt", "20 0.01\n2000 0.01\n");
-    d.write("sine.txt", "");
-    run_result r = run_kestrune(d.path(), answers({"psd.txt", "sine.txt", "a.txt", "v.txt", "d.txt", dur, "5000"}));
+    run_result r = run_spec(d, "20 0.01\n2000 0.01\n", "", dur, "5000");
     EXPECT_EQ(r.status, 1) << dur;
     const std::string msg = "\n Enter the sample rate (samples/sec) \n\n Error:  the duration must span at least one sample \n";
     EXPECT_EQ(r.out.substr(r.out.size() - msg.size()), msg) << dur;
@@ -282,15 +270,12 @@ TEST(DurationCap, CapsAtOneFullSegment) {
 
 TEST(ExitStatus, IsTheKeyAfterTheReport) {
   scratch_dir d;
-  d.write("psd.txt", "20 0.01\n200 0.01\n");
-  d.write("sine.txt", "");
-  const std::string base = answers({"psd.txt", "sine.txt", "a.txt", "v.txt", "d.txt", "0.1", "1000"});
   const struct {
     std::string after;
     int status;
   } cases[] = {{"", 0}, {"\n\nQ", 'Q'}, {" ", ' '}, {"\r\nz rest", 'z'}};
   for (const auto& c : cases) {
-    run_result r = run_kestrune(d.path(), base + c.after);
+    run_result r = run_spec(d, "20 0.01\n200 0.01\n", "", "0.1", "1000", c.after);
     EXPECT_EQ(r.status, c.status);
     EXPECT_TRUE(r.out.ends_with("\n Output file units: accel(G), vel(in/sec), disp(in) \n"
                                 "\n Press any key to exit. \n"));

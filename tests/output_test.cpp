@@ -159,9 +159,7 @@ int count(const std::string& text, const std::string& what) {
 
 TEST(EndToEnd, OneSegmentCoversTenSecondsAndASecondWritesNothing) {
   scratch_dir d;
-  d.write("psd.txt", "20 0.01\n400 0.01\n");
-  d.write("sine.txt", "");
-  run_result r = run_kestrune(d.path(), answers({"psd.txt", "sine.txt", "a.txt", "v.txt", "d.txt", "10", "1000"}));
+  run_result r = run_spec(d, "20 0.01\n400 0.01\n", "", "10", "1000");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(count(r.out, "\n white \n white 1"), 2);
   for (const char* f : {"a.txt", "v.txt", "d.txt"}) {

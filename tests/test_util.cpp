@@ -66,6 +66,13 @@ run_result run_kestrune(const std::string& dir, const std::string& input) {
   return r;
 }
 
+run_result run_spec(const scratch_dir& d, const std::string& psd, const std::string& sine,
+                    const std::string& dur, const std::string& sr, const std::string& after) {
+  d.write("psd.txt", psd);
+  d.write("sine.txt", sine);
+  return run_kestrune(d.path(), answers({"psd.txt", "sine.txt", "a.txt", "v.txt", "d.txt", dur, sr}) + after);
+}
+
 std::string answers(const std::vector<std::string>& lines) {
   std::string s;
   for (const auto& l : lines) s += l + "\n";

@@ -49,6 +49,12 @@ struct run_result {
 // terminal) and returns its console output and exit status.
 run_result run_kestrune(const std::string& dir, const std::string& input);
 
+// Writes psd.txt and sine.txt into d, then runs kestrune there with the
+// outputs a.txt, v.txt and d.txt, the duration and the rate; after follows
+// the answers (the final key).
+run_result run_spec(const scratch_dir& d, const std::string& psd, const std::string& sine,
+                    const std::string& dur, const std::string& sr, const std::string& after = "");
+
 // The answers of a dialogue, one per line.
 std::string answers(const std::vector<std::string>& lines);
 
