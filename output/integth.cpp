@@ -1,5 +1,8 @@
+#include <cmath>
+
 #include "driver/state.h"
 #include "output/output.h"
+#include "platform/console.h"
 #include "platform/format.h"
 
 namespace {
@@ -7,7 +10,16 @@ namespace {
 constexpr double g_half = 193.0;  // half of 386 inch/sec^2 per G: the first step
 constexpr double g_full = 386.0;
 
-inline void write_line(FILE* f, double t, double v) { kfprintf(f, "%14.7e %14.7e\n", t, v); }
+inline void write_line(FILE* f, double t, double v) {
+  // A specification at the edges of the float range (a band near 1e-30 Hz,
+  // a huge PSD between the bins) can overflow a history: stop before an
+  // infinity or NaN reaches a file and passes for a result.
+  if (!std::isfinite(v)) {
+    const char* name = f == st.accel_file ? st.accel_name : f == st.vel_file ? st.vel_name : st.disp_name;
+    fatal("\n Error:  the history in %s is not finite \n", name);
+  }
+  kfprintf(f, "%14.7e %14.7e\n", t, v);
+}
 
 }  // namespace
 

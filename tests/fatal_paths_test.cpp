@@ -4,7 +4,9 @@
 // the run are untouched unless the run opened them as outputs). A second
 // test reads the program's sources and checks that every message given to
 // fatal() appears in the table.
+#include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
@@ -14,6 +16,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "driver/state.h"
+#include "output/output.h"
+#include "platform/console.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -147,6 +152,9 @@ std::vector<fatal_case> cases() {
       {"no FFT bin inside the PSD band", "\n Error:  no FFT bin falls inside the PSD band \n",
        {{"psd.txt", "100 0.01\n100.5 0.01\n"}, {"sine.txt", ""}}, normal("0.1", "1000"),
        "\n scaleth \n Error:  no FFT bin falls inside the PSD band \n", {"a.txt", "v.txt", "d.txt", "gauss.out"}},
+      {"a history that overflows: a band near 1e-30 Hz, one sample every 2.5e29 s", "\n Error:  the history in %s is not finite \n",
+       {{"psd.txt", "1e-30 1e6\n2e-30 1e6\n"}, {"sine.txt", ""}}, normal("2.5e32", "4e-30"),
+       "\n addsine \n Error:  the history in d.txt is not finite \n", {"d.txt", "gauss.out"}, {{"a.txt", 999}, {"v.txt", 999}}},
       {"write to a full device", write_fmt, {{"sine.txt", ""}}, run_answers("psd.txt", "sine.txt", "a.txt", "/dev/full", "d.txt", "1", "4096"),
        "\n addsine \n Error:  failed to write file: /dev/full \n", {"gauss.out"}, {{"a.txt", 4097}, {"d.txt", 4097}}},
       {"two writes to a full device, reported in order", write_fmt, {{"sine.txt", ""}},
@@ -219,6 +227,30 @@ TEST(FatalPaths, EachEndsWithItsMessageAndStatusOneLeavingTheDiskAsItWas) {
         EXPECT_EQ(d.read(name), text) << name;
       }
     }
+  }
+}
+
+// The overflow check comes before a line is written, in every file.
+TEST(FatalPaths, NoInfinityOrNanIsWritten) {
+  scratch_dir d;
+  for (int bad : {0, 1}) {
+    EXPECT_EXIT(
+        {
+          reset_state();
+          std::strcpy(st.accel_name, "a.txt");
+          st.accel_file = std::fopen(d.file("a.txt").c_str(), "w");
+          st.vel_file = std::fopen(d.file("v.txt").c_str(), "w");
+          st.disp_file = std::fopen(d.file("d.txt").c_str(), "w");
+          st.nt = 4;
+          st.dt = 0.25f;
+          st.tmax = 10;
+          st.cdata[bad].re = bad ? std::numeric_limits<float>::quiet_NaN() : std::numeric_limits<float>::infinity();
+          con_out = stderr;
+          integth();
+        },
+        testing::ExitedWithCode(1), "^\n Error:  the history in a.txt is not finite \n$");
+    EXPECT_EQ(count_lines(d.read("a.txt")), size_t(bad)) << bad;
+    EXPECT_EQ(d.read("v.txt"), "");
   }
 }
 
