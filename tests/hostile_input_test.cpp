@@ -26,11 +26,7 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr size_t big = size_t(32) << 20;  // sanitized reading is slow: 32 MB
-#else
-constexpr size_t big = size_t(256) << 20;
-#endif
+constexpr size_t big = size_t(256) << 20;  // bytes
 
 // The text of a FIFO: a head, then `filler` repeated up to `size` bytes in
 // all, then a tail (only reached if the reader reads that far).
