@@ -5,15 +5,12 @@
 // test reads the program's sources and checks that every message given to
 // fatal() appears in the table.
 #include <cstring>
-#include <fcntl.h>
-#include <limits>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <limits>
 #include <map>
-#include <regex>
 #include <set>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "driver/state.h"
@@ -167,29 +164,16 @@ std::vector<fatal_case> cases() {
 size_t count_lines(const std::string& s) { return size_t(std::count(s.begin(), s.end(), '\n')); }
 
 // run_kestrune, optionally as a user that file permissions bind (root is not
-// bound by them: there the child drops to "nobody" after its files are open).
+// bound by them: there the child drops to "nobody" once its files are open).
+void drop_privileges() {
+  if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(126);
+}
+
 run_result run_as(const scratch_dir& d, const std::string& input, bool unprivileged) {
   if (!unprivileged) return run_kestrune(d.path(), input);
-  const std::string in_path = d.file(".stdin"), out_path = d.file(".stdout");
-  write_file(in_path, input);
+  d.write("typed.txt", input);
   ::chmod(d.path().c_str(), 0755);
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    int in = ::open(in_path.c_str(), O_RDONLY);
-    int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || ::chdir(d.path().c_str()) != 0) ::_exit(127);
-    ::dup2(in, 0);
-    ::dup2(out, 1);
-    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(126);
-    ::execl(KESTRUNE_EXE, "kestrune", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  run_result r;
-  if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
-  r.out = read_file(out_path);
-  return r;
+  return run_kestrune_from(d.path(), d.file("typed.txt"), drop_privileges);
 }
 
 TEST(FatalPaths, EachEndsWithItsMessageAndStatusOneLeavingTheDiskAsItWas) {

@@ -213,26 +213,10 @@ TEST(HostileInput, HugePsdStreamsInBoundedMemory) {
   }
 }
 
-// Runs kestrune in dir with the file at stdin_path as its console input.
+// Runs kestrune with the file at stdin_path as its console input; a hang
+// ends as a signal, not as a stuck test.
 run_result run_with_console(const std::string& dir, const std::string& stdin_path) {
-  const std::string out_path = dir + "/.stdout";
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    int in = ::open(stdin_path.c_str(), O_RDONLY);
-    int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
-    ::dup2(in, 0);
-    ::dup2(out, 1);
-    ::alarm(30);  // a hang ends as a signal, not as a stuck test
-    ::execl(KESTRUNE_EXE, "kestrune", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  run_result r;
-  if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
-  r.out = read_file(out_path);
-  return r;
+  return run_kestrune_from(dir, stdin_path, [] { ::alarm(30); });
 }
 
 TEST(HostileInput, DevicesAndNulBytes) {
