@@ -1,7 +1,9 @@
+#include <cmath>
 #include <cstring>
 
 #include "driver/state.h"
 #include "output/output.h"
+#include "platform/console.h"
 #include "platform/format_e.h"
 
 namespace {
@@ -31,6 +33,15 @@ struct time_text {
 time_text times[sample_cap];
 
 inline void write_line(FILE* f, const time_text& t, double v) {
+  // A specification at the edges of the float range (a band near 1e-30 Hz,
+  // a huge PSD between the bins) can overflow a history: stop before an
+  // infinity or NaN reaches a file and passes for a result. The lines
+  // gathered so far are handed over first, so they stay.
+  if (!std::isfinite(v)) {
+    hand_over(f);
+    const char* name = f == st.accel_file ? st.accel_name : f == st.vel_file ? st.vel_name : st.disp_name;
+    fatal("\n Error:  the history in %s is not finite \n", name);
+  }
   if (used + line_max > block_size) hand_over(f);
   char* p = block + used;
   std::memcpy(p, t.text, e14_max);  // the whole slot: the next field overwrites the excess

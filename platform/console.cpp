@@ -46,8 +46,13 @@ bool con_read_word(char* dst, size_t cap) {
   size_t n = 0;
   bool fits = true;
   for (int c; (c = in.peek()) >= 0 && !is_space(c); in.advance()) {
-    if (n + 1 < cap) dst[n++] = char(c);
-    else fits = false;
+    if (n + 1 >= cap) {
+      // Too long: stop here rather than read on, since a console input
+      // without white space (such as /dev/zero) would never end the word.
+      fits = false;
+      break;
+    }
+    dst[n++] = char(c);
   }
   if (cap > 0) dst[n] = '\0';
   return fits;

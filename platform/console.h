@@ -18,8 +18,8 @@ text_scanner& con_in();
 
 // "%s": skips white space, line ends included, then takes the characters up
 // to the next white space into dst. At the end of input the word is empty.
-// A word longer than cap - 1 characters is consumed whole, dst holds its
-// first cap - 1 characters, and the result is false.
+// A word longer than cap - 1 characters gives false, with its first cap - 1
+// characters in dst and the rest left unread (the caller ends the run).
 bool con_read_word(char* dst, size_t cap);
 
 // "%f": skips white space and reads one number straight to float. When no

@@ -42,17 +42,16 @@ void write_file(const std::string& path, const std::string& text) {
   out << text;
 }
 
-run_result run_kestrune(const std::string& dir, const std::string& input) {
-  const std::string in_path = dir + "/.stdin", out_path = dir + "/.stdout";
-  write_file(in_path, input);
+run_result run_kestrune_from(const std::string& dir, const std::string& stdin_path, void (*prepare)()) {
+  const std::string out_path = dir + "/.stdout";
   pid_t pid = ::fork();
   if (pid == 0) {
-    if (::chdir(dir.c_str()) != 0) ::_exit(127);
-    int in = ::open(in_path.c_str(), O_RDONLY);
+    int in = ::open(stdin_path.c_str(), O_RDONLY);
     int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0) ::_exit(127);
+    if (in < 0 || out < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
     ::dup2(in, 0);
     ::dup2(out, 1);
+    if (prepare) prepare();
     ::execl(KESTRUNE_EXE, "kestrune", static_cast<char*>(nullptr));
     ::_exit(127);
   }
@@ -61,8 +60,15 @@ run_result run_kestrune(const std::string& dir, const std::string& input) {
   ::waitpid(pid, &status, 0);
   if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
   r.out = read_file(out_path);
-  ::unlink(in_path.c_str());
   ::unlink(out_path.c_str());
+  return r;
+}
+
+run_result run_kestrune(const std::string& dir, const std::string& input) {
+  const std::string in_path = dir + "/.stdin";
+  write_file(in_path, input);
+  run_result r = run_kestrune_from(dir, in_path);
+  ::unlink(in_path.c_str());
   return r;
 }
 

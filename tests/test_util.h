@@ -48,6 +48,9 @@ struct run_result {
 // Runs kestrune in dir with input as its standard input (a file, not a
 // terminal) and returns its console output and exit status.
 run_result run_kestrune(const std::string& dir, const std::string& input);
+// The same with the file at stdin_path as standard input; prepare, when
+// given, runs in the child just before kestrune starts.
+run_result run_kestrune_from(const std::string& dir, const std::string& stdin_path, void (*prepare)() = nullptr);
 
 // Writes psd.txt and sine.txt into d, then runs kestrune there with the
 // outputs a.txt, v.txt and d.txt, the duration and the rate; after follows
