@@ -1,6 +1,7 @@
 // Integration, the three output files and the extremes; kestrune end to end.
 #include <cmath>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <regex>
 #include <sstream>
